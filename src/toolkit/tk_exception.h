@@ -59,7 +59,7 @@ public:
     const char* what() const noexcept override { return "tk_final_exception"; }
 };
 
-// The source unit name for assertions: the file name without folder and extension.
+// The source unit name for assertions: the source file name without its folder.
 namespace tk_detail {
 constexpr const char* unit_of(const char* file) {
     const char* base = file;

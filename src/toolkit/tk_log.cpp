@@ -44,6 +44,8 @@ tk_log::~tk_log() = default;
 
 void tk_log::set_path(std::string path) {
     std::lock_guard<std::mutex> lock(m_mutex);
+    // A new trace file starts empty like the first one: its first written line empties it.
+    if (path != m_path) m_truncated = false;
     m_path = std::move(path);
 }
 
@@ -160,8 +162,10 @@ std::u16string tk_vwformat(size_t max_chars, const char16_t* format, va_list arg
         if (*p == u'*') {
             width = va_arg(args, int);
             if (width < 0) {
+                // A negative width from the argument list means left adjustment.
                 left = true;
                 width = -width;
+                spec.push_back('-');
             }
             spec += std::to_string(width);
             ++p;
@@ -184,10 +188,18 @@ std::u16string tk_vwformat(size_t max_chars, const char16_t* format, va_list arg
             }
             if (precision >= 0) spec += "." + std::to_string(precision);
         }
-        // length: h, hh, l, ll, z, I64
-        enum { len_int, len_long, len_llong, len_size } len = len_int;
+        // length: hh, h, l, ll, j, z, t, L, I64
+        enum { len_int, len_char, len_short, len_long, len_llong, len_size, len_ldouble } len =
+            len_int;
         for (;;) {
             if (*p == u'h') {
+                len = len == len_short ? len_char : len_short;
+                ++p;
+            } else if (*p == u'L') {
+                len = len_ldouble;
+                ++p;
+            } else if (*p == u'j' || *p == u't') {
+                len = len_llong;
                 ++p;
             } else if (*p == u'l') {
                 len = len == len_long ? len_llong : len_long;
@@ -246,8 +258,17 @@ std::u16string tk_vwformat(size_t max_chars, const char16_t* format, va_list arg
                 unsigned long long uvalue = 0;
                 switch (len) {
                     case len_int:
+                    case len_ldouble:
                         if (is_signed) value = va_arg(args, int);
                         else uvalue = va_arg(args, unsigned int);
+                        break;
+                    case len_char:
+                        if (is_signed) value = static_cast<signed char>(va_arg(args, int));
+                        else uvalue = static_cast<unsigned char>(va_arg(args, unsigned int));
+                        break;
+                    case len_short:
+                        if (is_signed) value = static_cast<short>(va_arg(args, int));
+                        else uvalue = static_cast<unsigned short>(va_arg(args, unsigned int));
                         break;
                     case len_long:
                         if (is_signed) value = va_arg(args, long);
@@ -273,8 +294,14 @@ std::u16string tk_vwformat(size_t max_chars, const char16_t* format, va_list arg
             case u'F':
             case u'g':
             case u'G': {
-                spec.push_back(static_cast<char>(conv));
-                std::snprintf(buffer, sizeof buffer, spec.c_str(), va_arg(args, double));
+                if (len == len_ldouble) {
+                    spec.push_back('L');
+                    spec.push_back(static_cast<char>(conv));
+                    std::snprintf(buffer, sizeof buffer, spec.c_str(), va_arg(args, long double));
+                } else {
+                    spec.push_back(static_cast<char>(conv));
+                    std::snprintf(buffer, sizeof buffer, spec.c_str(), va_arg(args, double));
+                }
                 for (const char* b = buffer; *b; ++b) out.push_back(static_cast<char16_t>(*b));
                 break;
             }

@@ -19,20 +19,24 @@ public:
 
     // The live instance; an assertion failure when there is none.
     static T& instance() {
-        T* p = s_instance.load(std::memory_order_acquire);
+        tk_single_instance* p = s_instance.load(std::memory_order_acquire);
         if (p == nullptr) {
             TK_FAIL();
         }
-        return *p;
+        return *static_cast<T*>(p);
     }
 
     // The live instance or nullptr, for callers that do nothing without one (the trace calls).
-    static T* instance_if_any() noexcept { return s_instance.load(std::memory_order_acquire); }
+    static T* instance_if_any() noexcept {
+        return static_cast<T*>(s_instance.load(std::memory_order_acquire));
+    }
 
 protected:
     tk_single_instance() {
-        T* expected = nullptr;
-        if (!s_instance.compare_exchange_strong(expected, static_cast<T*>(this),
+        // The base pointer is registered, not a T*: while this constructor runs the T part does
+        // not exist yet, and converting to it here is undefined (the sanitizers report it).
+        tk_single_instance* expected = nullptr;
+        if (!s_instance.compare_exchange_strong(expected, this,
                                                 std::memory_order_acq_rel)) {
             TK_FAIL();
         }
@@ -42,5 +46,5 @@ protected:
     ~tk_single_instance() { s_instance.store(nullptr, std::memory_order_release); }
 
 private:
-    static inline std::atomic<T*> s_instance{nullptr};
+    static inline std::atomic<tk_single_instance*> s_instance{nullptr};
 };

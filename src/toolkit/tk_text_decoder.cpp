@@ -199,6 +199,9 @@ std::unique_ptr<tk_text_decoder> tk_text_decoder::for_encoding(std::string_view 
             size_t outleft = sizeof unit;
             iconv(cd, nullptr, nullptr, nullptr, nullptr);
             size_t r = iconv(cd, &inp, &inleft, &outp, &outleft);
+            // Converters of code pages with combining marks (CP1258, CP1255) hold a base
+            // letter back until they see what follows; the flush hands it out.
+            if (r != static_cast<size_t>(-1)) iconv(cd, nullptr, nullptr, &outp, &outleft);
             decoder->m_table[static_cast<size_t>(b)] =
                 r == static_cast<size_t>(-1) || outleft != sizeof unit - 2 ? k_replacement : unit[0];
         }
@@ -257,6 +260,14 @@ void tk_text_decoder::decode_append(const uint8_t* bytes, size_t size, std::u16s
     // One byte never gives more than one code unit, four bytes at most two.
     std::vector<char16_t> buffer(std::min<size_t>(size, 1 << 16) + 8);
     const size_t buffer_bytes = buffer.size() * sizeof(char16_t);
+    // Hands out what a converter holds back (a letter that a combining mark may still follow)
+    // and returns it to its initial state.
+    auto flush = [&] {
+        char* outp = reinterpret_cast<char*>(buffer.data());
+        size_t outleft = buffer_bytes;
+        iconv(cd, nullptr, nullptr, &outp, &outleft);
+        out.append(buffer.data(), (buffer_bytes - outleft) / sizeof(char16_t));
+    };
     while (inleft > 0) {
         char* outp = reinterpret_cast<char*>(buffer.data());
         size_t outleft = buffer_bytes;
@@ -265,12 +276,13 @@ void tk_text_decoder::decode_append(const uint8_t* bytes, size_t size, std::u16s
         out.append(buffer.data(), (buffer_bytes - outleft) / sizeof(char16_t));
         if (err == 0 || err == E2BIG) continue;
         // EILSEQ: a byte that starts no character; EINVAL: a character cut off by the end.
+        flush();
         out.push_back(k_replacement);
-        if (err == EINVAL) break;
+        if (err == EINVAL) return;
         ++inp;
         --inleft;
-        iconv(cd, nullptr, nullptr, nullptr, nullptr);
     }
+    flush();
 }
 
 std::string tk_encode_text(std::u16string_view text, std::string_view iconv_name) {
